@@ -1,0 +1,31 @@
+# Zelnar Installer: set-up, build, demo and tests. Each target installs what is missing first.
+.PHONY: deps demo test dist clean
+
+deps:
+	@scripts/install-deps.sh
+
+build/x86_64/build.ninja: | deps
+	cmake --preset x86_64 >/dev/null
+
+build/i686/build.ninja: | deps
+	cmake --preset i686 >/dev/null
+
+# Builds the 64-bit installer and runs it on the sample distribution under Wine.
+demo: deps build/x86_64/build.ninja
+	cmake --build --preset x86_64 --target distribution
+	scripts/demo.sh build/x86_64/dist
+
+# Builds both targets and runs every test under Wine.
+test: deps build/x86_64/build.ninja build/i686/build.ninja
+	cmake --build --preset x86_64
+	cmake --build --preset i686
+	ctest --preset x86_64 -j4
+
+# The release: a 32-bit statically linked setup.exe with the sample contents, in build/i686/dist.
+dist: deps build/i686/build.ninja
+	cmake --build --preset i686 --target distribution
+	@echo "release distribution: build/i686/dist"
+
+clean:
+	-scripts/wine-run.sh --stop
+	rm -rf build
