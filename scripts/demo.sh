@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the staged installer under Wine in the project's private prefix.
 # With a display the dialog simply opens for the user. Without one it runs under Xvfb: the dialog
-# is saved as a screenshot, then closed with Esc as a user would, and the exit code is shown.
+# is saved as a screenshot, Enter is pressed as a user would (Install is the default button), and
+# when the program has ended the installed tree is printed from the prefix.
 # Usage: demo.sh DIST_DIR
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -34,8 +35,9 @@ import -window "$window" "$shots/dialog-start.png"
 echo "demo: screenshot of the dialog as it opened: $shots/dialog-start.png"
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus "$window" || true
-xdotool key Escape
+xdotool key Return
 code=0
 wait "$setup" || code=$?
-echo "demo: setup.exe closed with Esc, exit code $code"
+echo "demo: Install pressed with Enter; setup.exe ended with exit code $code"
+"$root/scripts/show-installed.sh"
 "$run" --stop
