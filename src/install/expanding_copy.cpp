@@ -4,6 +4,37 @@
 
 #include <windows.h>
 #include <lzexpand.h>
+#include <string.h>
+
+static int FileIdentity(const char *path, BY_HANDLE_FILE_INFORMATION *info)
+{
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BOOL ok = GetFileInformationByHandle(file, info);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+static const char *LastName(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+// Reports 1 when both paths name one existing file, as when the install directory is the
+// distribution folder itself: creating the destination would then empty the source.
+static int IsSameFile(const char *source, const char *dest)
+{
+    // Only a file of the same name can be the same file; that keeps the usual copy cheap.
+    if (lstrcmpiA(LastName(source), LastName(dest)) != 0)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return FileIdentity(source, &a) && FileIdentity(dest, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
 
 // The installed copy takes over the source's last-write time, so that a later run compares
 // distribution times with distribution times.
@@ -49,6 +80,11 @@ int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const 
     if (from == -1) {
         ShowStatus("Can't open source", source);
         return 0;
+    }
+    // The file is already where it is to go: there is nothing to copy, and nothing to lose.
+    if (destFits && IsSameFile(source, dest)) {
+        LZClose(from);
+        return 1;
     }
     OFSTRUCT destRecord;
     INT to = destFits ? LZOpenFileA((LPSTR)dest, &destRecord, OF_CREATE) : -1;
