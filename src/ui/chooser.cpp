@@ -17,6 +17,23 @@ void CutExtension(char *path)
         *dot = '\0';
 }
 
+typedef BOOL(WINAPI *SaveFileNameProc)(LPOPENFILENAMEA);
+
+// Shows the common save-file dialog. The library is loaded only for this: linked at start-up it
+// brings the shell, the common controls and the print spooler into every run, which slows the
+// dialog's appearance and costs megabytes for a button that most users never press.
+static int ShowSaveFileDialog(OPENFILENAMEA *chooser)
+{
+    HMODULE library = LoadLibraryA("comdlg32.dll");
+    if (!library)
+        return 0;
+    SaveFileNameProc save =
+        (SaveFileNameProc)(void (*)(void))GetProcAddress(library, "GetSaveFileNameA");
+    int chosen = save && save(chooser);
+    FreeLibrary(library);
+    return chosen;
+}
+
 void BrowseForInstallDir(HWND dialog)
 {
     char file[DIR_SIZE] = "Velmarin";
@@ -28,7 +45,7 @@ void BrowseForInstallDir(HWND dialog)
     chooser.nMaxFile = sizeof file;
     chooser.lpstrInitialDir = "c:\\Program Files";
     chooser.lpstrTitle = "Installation Directory";
-    if (!GetSaveFileNameA(&chooser))
+    if (!ShowSaveFileDialog(&chooser))
         return;
     CutExtension(file);
     lstrcpynA(g_paths.install, file, DIR_SIZE);
