@@ -35,6 +35,20 @@ TEST_F(SameFileTest, CopyOntoItselfKeepsTheFile)
     }
 }
 
+TEST_F(SameFileTest, LookAlikeInstalledCopyIsStillReplaced)
+{
+    // An earlier installation's copy has the source's name, size and write time (the copy
+    // takes it over) but is another file: it must be replaced, not taken for the source.
+    TempDir installed;
+    WriteFileBytes(dist / "a.rcp", "STEP 2 MOVE 5 5\r\n");
+    WriteFileBytes(installed / "a.rcp", "STEP 1 MOVE 0 0\r\n");
+    SetWriteTime(dist / "a.rcp", 1000000000);
+    SetWriteTime(installed / "a.rcp", 1000000000);
+    EXPECT_EQ(ExpandingCopy((dist / "a.rcp").c_str(), (installed / "a.rcp").c_str()), 1);
+    EXPECT_EQ(ReadFileBytes(installed / "a.rcp"), "STEP 2 MOVE 5 5\r\n");
+    EXPECT_EQ(ReadFileBytes(dist / "a.rcp"), "STEP 2 MOVE 5 5\r\n");
+}
+
 TEST_F(SameFileTest, RecipesAndTemplateSurviveAnInstallIntoTheDistribution)
 {
     CreateDirectoryA((dist / "Recipes").c_str(), NULL);
