@@ -1,5 +1,5 @@
 # Zelnar Installer: set-up, build, demo and tests. Each target installs what is missing first.
-.PHONY: deps demo test dist clean
+.PHONY: deps demo test dist bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,6 +25,13 @@ test: deps build/x86_64/build.ninja build/i686/build.ninja
 dist: deps build/i686/build.ninja
 	cmake --build --preset i686 --target distribution
 	@echo "release distribution: build/i686/dist"
+
+# Measures start-up, installation, weight and memory against references run here and now, and
+# prints the table. Not a test: nothing fails on a time. Takes a few minutes.
+bench: deps build/x86_64/build.ninja build/i686/build.ninja
+	cmake --build --preset x86_64 --target setup bench_launch minimal copy_floor
+	cmake --build --preset i686 --target setup minimal
+	python3 bench/bench.py
 
 clean:
 	-scripts/wine-run.sh --stop

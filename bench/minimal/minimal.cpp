@@ -1,0 +1,33 @@
+// The start-up reference of the benchmark: the least a Win32 program does to show a dialog. It
+// opens an empty modeless dialog from its resource and runs a message loop until Cancel or Esc.
+#include <windows.h>
+
+static INT_PTR CALLBACK MinimalDialogProc(HWND, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG)
+        return TRUE;
+    if (message == WM_COMMAND && wParam == IDCANCEL) {
+        PostQuitMessage(0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    HWND dialog = CreateDialogParamA(instance, "MINIMAL", NULL, MinimalDialogProc, 0);
+    if (!dialog)
+        return 1;
+    MSG message;
+    BOOL fetched;
+    while ((fetched = GetMessageA(&message, NULL, 0, 0)) != 0) {
+        if (fetched == -1)
+            continue;
+        if (!IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    DestroyWindow(dialog);
+    return (int)message.wParam;
+}
