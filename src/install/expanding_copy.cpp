@@ -57,18 +57,14 @@ static int IsSameFile(const char *source, const char *dest)
 }
 
 // The installed copy takes over the source's last-write time, so that a later run compares
-// distribution times with distribution times.
-static void CopyWriteTime(const char *source, const char *dest)
+// distribution times with distribution times. It is set through the destination's open handle
+// (a file opened for writing is a plain file handle, never an expansion handle) rather than by
+// opening the file once more, which costs as much again under Wine as the copy of a small file.
+static void CopyWriteTime(const char *source, INT dest)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(source, GetFileExInfoStandard, &data))
-        return;
-    HANDLE file = CreateFileA(dest, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    SetFileTime(file, NULL, NULL, &data.ftLastWriteTime);
-    CloseHandle(file);
+    if (GetFileAttributesExA(source, GetFileExInfoStandard, &data))
+        SetFileTime((HANDLE)(INT_PTR)dest, NULL, NULL, &data.ftLastWriteTime);
 }
 
 // Copies with expansion and checks that the destination got the source's whole expanded size.
@@ -114,6 +110,8 @@ int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const 
         return 0;
     }
     int ok = CopyContents(from, to, source, dest);
+    if (ok)
+        CopyWriteTime(source, to);
     SetFileAttributesA(dest, FILE_ATTRIBUTE_NORMAL);
     LZClose(from);
     LZClose(to);
@@ -122,7 +120,6 @@ int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const 
         DeleteFileA(dest);
         return 0;
     }
-    CopyWriteTime(source, dest);
     return 1;
 }
 
