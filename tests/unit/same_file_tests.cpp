@@ -49,6 +49,19 @@ TEST_F(SameFileTest, LookAlikeInstalledCopyIsStillReplaced)
     EXPECT_EQ(ReadFileBytes(dist / "a.rcp"), "STEP 2 MOVE 5 5\r\n");
 }
 
+TEST_F(SameFileTest, InstalledCopyTakesOverTheSourceWriteTime)
+{
+    // Over a missing and over an existing destination: a later run compares these times.
+    TempDir installed;
+    WriteFileBytes(dist / "a.rcp", "STEP 2 MOVE 5 5\r\n");
+    SetWriteTime(dist / "a.rcp", 1000000000);
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(ExpandingCopy((dist / "a.rcp").c_str(), (installed / "a.rcp").c_str()), 1);
+        EXPECT_EQ(GetWriteTimeSeconds(installed / "a.rcp"), 1000000000) << "run " << run;
+        SetWriteTime(installed / "a.rcp", 1100000000);
+    }
+}
+
 TEST_F(SameFileTest, RecipesAndTemplateSurviveAnInstallIntoTheDistribution)
 {
     CreateDirectoryA((dist / "Recipes").c_str(), NULL);
