@@ -29,7 +29,7 @@ dist: deps build/i686/build.ninja
 # Measures start-up, installation, weight and memory against references run here and now, and
 # prints the table. Not a test: nothing fails on a time. Takes a few minutes.
 bench: deps build/x86_64/build.ninja build/i686/build.ninja
-	cmake --build --preset x86_64 --target setup bench_launch minimal copy_floor
+	cmake --build --preset x86_64 --target setup bench_launch minimal minimal_dial copy_floor
 	cmake --build --preset i686 --target setup minimal
 	python3 bench/bench.py
 
