@@ -497,11 +497,11 @@ def report(start, rounds, once, rate):
         f"{DEMO_COUNT + RECIPE_COUNT} small files) | {med(native):.0f} | |")
     add(f"| Wine: CopyFileA, LZCopy where compressed, one process (once) | {copyfile:.0f} | |")
     add(f"| Wine: the design's copy path (LZOpenFileA, LZCopy, SetFileAttributesA, LZClose), "
-        f"one process | {med(lz):.0f} | Wine and LZ32: +{med(lz) - med(native):.0f} |")
+        f"one process | {med(lz):.0f} | Wine and LZ32: {med(lz) - med(native):+.0f} |")
     add(f"| the installer's own copy function, one process | {med(own):.0f} | its checks and "
-        f"time stamps: +{med(own) - med(lz):.0f} |")
+        f"time stamps: {med(own) - med(lz):+.0f} |")
     add(f"| the installer, Install to exit | {med(first):.0f} | dialog, list, settings, "
-        f"shortcuts, exit: +{med(first) - med(own):.0f} |")
+        f"shortcuts, exit: {med(first) - med(own):+.0f} |")
     add(f"| of which: no box ticked (list, quit, exit) | {med(empty):.0f} | |")
     add(f"| of which: shortcuts alone, box 204 (once) | {shortcuts:.0f} | |")
     add("")
