@@ -1,5 +1,5 @@
 # Zelnar Installer: set-up, build, demo and tests. Each target installs what is missing first.
-.PHONY: deps demo test dist clean
+.PHONY: deps demo test dist fuzz clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,6 +25,11 @@ test: deps build/x86_64/build.ninja build/i686/build.ninja
 dist: deps build/i686/build.ninja
 	cmake --build --preset i686 --target distribution
 	@echo "release distribution: build/i686/dist"
+
+# Fuzzes the file list's parsing core natively under the sanitizers for FUZZ_SECONDS (not in CI).
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	scripts/host-fuzz.sh fuzz $(FUZZ_SECONDS)
 
 clean:
 	-scripts/wine-run.sh --stop
