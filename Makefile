@@ -12,7 +12,7 @@ build/i686/build.ninja: | deps
 
 # Builds the 64-bit installer and runs it on the sample distribution under Wine.
 demo: deps build/x86_64/build.ninja
-	cmake --build --preset x86_64 --target distribution
+	cmake --build --preset x86_64 --target distribution e2e_driver
 	scripts/demo.sh build/x86_64/dist
 
 # Builds both targets and runs every test under Wine.
