@@ -3,7 +3,12 @@
 #include "app/startup.h"
 #include "app/state.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -167,6 +172,7 @@ void SetWriteTicks(const std::string &path, unsigned long long ticks)
 std::string MakeLongFolder(const std::string &base, size_t length)
 {
     EXPECT_GE(length, base.size() + 2);
+    CreateDirectoryA(base.c_str(), NULL);
     std::string path = base;
     while (path.size() + 2 <= length) {
         size_t room = length - path.size() - 1; // characters after the next backslash
@@ -336,4 +342,50 @@ void RegistryRedirect::SetDword(const char *value, DWORD number)
     EXPECT_EQ(
         RegSetValueExA(ShellFolders(), value, 0, REG_DWORD, (const BYTE *)&number, sizeof number),
         ERROR_SUCCESS);
+}
+
+LinkInfo ReadLink(const std::string &path)
+{
+    LinkInfo info = {false, "", "", ""};
+    IShellLinkA *link = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&link)))
+        return info;
+    IPersistFile *file = NULL;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+        WCHAR widePath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+        if (SUCCEEDED(file->Load(widePath, STGM_READ))) {
+            char text[MAX_PATH] = "";
+            info.found = true;
+            link->GetPath(text, sizeof text, NULL, SLGP_RAWPATH);
+            info.target = text;
+            text[0] = '\0';
+            link->GetDescription(text, sizeof text);
+            info.description = text;
+            text[0] = '\0';
+            link->GetWorkingDirectory(text, sizeof text);
+            info.workingFolder = text;
+        }
+        file->Release();
+    }
+    link->Release();
+    return info;
+}
+
+std::vector<std::string> FolderNames(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
 }

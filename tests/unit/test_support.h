@@ -111,3 +111,13 @@ private:
     HKEY folders_;
     std::string name_;
 };
+
+// What a saved shell link holds, read back through the shell's link object (COM initialised by
+// the caller); found is false when the file cannot be loaded.
+struct LinkInfo {
+    bool found;
+    std::string target, description, workingFolder;
+};
+LinkInfo ReadLink(const std::string &path);
+// The names in a folder, "." and ".." left out, sorted.
+std::vector<std::string> FolderNames(const std::string &folder);
