@@ -581,14 +581,18 @@ void Screenshot(const std::string &png)
     GetWindowRect(g.dialog, &rect);
     GetWindowRect(Control(1003), &status);
     DeleteFileA(png.c_str());
+    // Written under another name and then renamed, so that the runner never reads it half done.
     std::string request = png + ".request";
-    FILE *file = fopen(request.c_str(), "w");
+    std::string partial = request + ".part";
+    FILE *file = fopen(partial.c_str(), "w");
     if (!file)
-        Fail("cannot write %s", request.c_str());
+        Fail("cannot write %s", partial.c_str());
     fprintf(file, "0x%lx status %ld %ld %ld %ld\n", (unsigned long)(ULONG_PTR)xWindow,
             status.left - rect.left, status.top - rect.top, status.right - status.left,
             status.bottom - status.top);
     fclose(file);
+    if (!MoveFileExA(partial.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING))
+        Fail("cannot write %s", request.c_str());
     bool done = WaitFor(kStartLimitMs, [&] {
         return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES &&
                GetFileAttributesA(png.c_str()) != INVALID_FILE_ATTRIBUTES;
