@@ -99,4 +99,25 @@ TEST_F(DemosRecipesTest, MissingDataFolderFailsEachDemoWithCantOpenDestination)
     EXPECT_FALSE(FileExists(install_ / "Data"));
 }
 
+TEST_F(DemosRecipesTest, FoldersThatDoNotFitAreNotMadeUnderCutNames)
+{
+    WriteTree(dist_.path(), {{"Demos\\a.dem", "a"}, {"Recipes\\b.rcp", "b"}});
+    struct {
+        size_t length;
+        const char *cut; // the folder that a cut path would have made
+    } cases[] = {
+        {250, "\\Data\\Demo"}, // "\Data\Demos" takes it to 261
+        {255, "\\Rec"},        // "\Recipes" takes it to 263
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.cut);
+        std::string install = MakeLongFolder(install_ / std::to_string(c.length), c.length);
+        CreateDirectoryA((install + "\\Data").c_str(), NULL);
+        lstrcpynA(g_paths.install, install.c_str(), DIR_SIZE);
+        EXPECT_EQ(CopyDemos(), 1);
+        EXPECT_EQ(CopyRecipes(), 1);
+        EXPECT_FALSE(FileExists(install + c.cut));
+    }
+}
+
 } // namespace

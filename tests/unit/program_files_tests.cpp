@@ -119,12 +119,14 @@ TEST_F(ProgramFilesTest, FirstInstallationCopiesEveryEntryAnnouncingItsListedNam
                 {"PORT.SYS", "port.sys", "D"},
                 {"app.fon", "app.fon", "W"},
                 {"MACHINE.CFG", "Data\\machine.cfg", "P"}});
-    StatusRecorder status;
-    EXPECT_EQ(CopyProgramFiles(), 1);
-    EXPECT_EQ(status.texts(),
-              (std::vector<std::string>{"Copying:\nAPP.EX_", "Copying:\nUser Guide.pdf",
-                                        "Copying:\nsub\\LIB.DL_", "Copying:\nPORT.SYS",
-                                        "Copying:\napp.fon", "Copying:\nMACHINE.CFG"}));
+    {
+        StatusRecorder status;
+        EXPECT_EQ(CopyProgramFiles(), 1);
+        EXPECT_EQ(status.texts(),
+                  (std::vector<std::string>{"Copying:\nAPP.EX_", "Copying:\nUser Guide.pdf",
+                                            "Copying:\nsub\\LIB.DL_", "Copying:\nPORT.SYS",
+                                            "Copying:\napp.fon", "Copying:\nMACHINE.CFG"}));
+    }
     EXPECT_EQ(ReadFileBytes(install_ / "app.exe"), text);
     EXPECT_EQ(ReadFileBytes(install_ / "User Guide.pdf"), "manual");
     EXPECT_EQ(ReadFileBytes(other_ / "system\\lib.dll"), Fixture("binary.bin"));

@@ -79,8 +79,11 @@ protected:
     void ExpectNothingAtTheDriveRoot()
     {
         std::string root = install_.path().substr(0, 3);
-        for (const char *name : {"Moldar", "Zelnar.lnk", "Zelnar Help.lnk", "Reprocessing.lnk"})
+        for (const char *name : {"Moldar", "Zelnar.lnk", "Zelnar Help.lnk", "Reprocessing.lnk"}) {
             EXPECT_FALSE(FileExists(root + name)) << root + name;
+            RemoveTree(root + name); // so that the next run starts clean
+            DeleteFileA((root + name).c_str());
+        }
     }
 
     TempDir install_, folders_;

@@ -191,6 +191,12 @@ StatusRecorder *StatusRecorder::active_;
 
 StatusRecorder::StatusRecorder()
 {
+    status_ = NULL;
+    previous_ = NULL;
+    if (active_) {
+        ADD_FAILURE() << "status recorders cannot be nested";
+        return;
+    }
     status_ = GetDlgItem(g_dialog, 1003);
     active_ = this;
     previous_ = (WNDPROC)SetWindowLongPtrA(status_, GWLP_WNDPROC, (LONG_PTR)Proc);
@@ -198,6 +204,8 @@ StatusRecorder::StatusRecorder()
 
 StatusRecorder::~StatusRecorder()
 {
+    if (active_ != this)
+        return;
     if (IsWindow(status_))
         SetWindowLongPtrA(status_, GWLP_WNDPROC, (LONG_PTR)previous_);
     active_ = NULL;
@@ -248,10 +256,12 @@ static BOOL CALLBACK FindErrorBox(HWND window, LPARAM param)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    char caption[32], className[32];
+    // The caption is read without a message: the window's thread may be waiting for this one.
+    WCHAR caption[32];
+    char className[32];
     if (pid == GetCurrentProcessId() && IsWindowVisible(window) &&
         GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0 &&
-        GetWindowTextA(window, caption, sizeof caption) && lstrcmpA(caption, "Error") == 0) {
+        InternalGetWindowText(window, caption, 32) && lstrcmpW(caption, L"Error") == 0) {
         *(HWND *)param = window;
         return FALSE;
     }
