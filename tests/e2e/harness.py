@@ -319,6 +319,9 @@ class Scenario:
         for png in screenshots:
             os.makedirs(os.path.dirname(png), exist_ok=True)
         pending = list(screenshots)
+        for png in pending:  # a request left by an earlier run that was cut short
+            if os.path.exists(png + ".request"):
+                os.remove(png + ".request")
         # The driver writes to a file: a pipe could be held open by what it started.
         output_path = os.path.join(self.tmp, f"driver-{self.runs}.out")
         if not self.display:
