@@ -1,5 +1,5 @@
 # Zelnar Installer: set-up, build, demo and tests. Each target installs what is missing first.
-.PHONY: deps demo test dist bench clean
+.PHONY: deps demo test dist bench fuzz clean
 
 deps:
 	@scripts/install-deps.sh
@@ -12,7 +12,7 @@ build/i686/build.ninja: | deps
 
 # Builds the 64-bit installer and runs it on the sample distribution under Wine.
 demo: deps build/x86_64/build.ninja
-	cmake --build --preset x86_64 --target distribution
+	cmake --build --preset x86_64 --target distribution e2e_driver
 	scripts/demo.sh build/x86_64/dist
 
 # Builds both targets and runs every test under Wine.
@@ -32,6 +32,11 @@ bench: deps build/x86_64/build.ninja build/i686/build.ninja
 	cmake --build --preset x86_64 --target setup bench_launch minimal minimal_dial copy_floor
 	cmake --build --preset i686 --target setup minimal
 	python3 bench/bench.py
+
+# Fuzzes the file list's parsing core natively under the sanitizers for FUZZ_SECONDS (not in CI).
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	scripts/host-fuzz.sh fuzz $(FUZZ_SECONDS)
 
 clean:
 	-scripts/wine-run.sh --stop

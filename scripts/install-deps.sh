@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build make googletest
   wine wine64 xvfb x11-apps xdotool imagemagick
   mscompress liblnk-utils python3
+  clang libclang-rt-14-dev
   gcc libc6-dev
 )
 

@@ -9,8 +9,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ZELNAR_BUILD_ROOT:-$root/build}
 export WINEPREFIX=${ZELNAR_WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko: the installer needs neither, and fetching them would hang offline.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko: the installer needs neither, and fetching them would hang offline. No menu
+# builder either: it would mirror every shell link the tests save as a launcher in the user's home.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 export WINEARCH=win64
 display_file=$build/xvfb.display
 pid_file=$build/xvfb.pid
@@ -24,6 +25,14 @@ configure_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   for exe in ${ZELNAR_WIN98_PROGRAMS:-win9x_tests.exe setup95.exe}; do
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f >/dev/null 2>&1
+  done
+  # The user's shell folders (Desktop, Documents, ...) start as links into the Unix home; make them
+  # folders of the prefix, so that links saved on the user's desktop stay inside build/.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
   done
 }
 

@@ -57,9 +57,9 @@ static int IsSameFile(const char *source, const char *dest)
 }
 
 // The installed copy takes over the source's last-write time, so that a later run compares
-// distribution times with distribution times. It is set through the destination's open handle
-// (a file opened for writing is a plain file handle, never an expansion handle) rather than by
-// opening the file once more, which costs as much again under Wine as the copy of a small file.
+// distribution times with distribution times. It is set through the handle that wrote the
+// destination rather than by opening the file once more, which costs as much again under Wine as
+// the copy of a small file.
 static void CopyWriteTime(const char *source, INT dest)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -69,7 +69,7 @@ static void CopyWriteTime(const char *source, INT dest)
 
 // Copies with expansion and checks that the destination got the source's whole expanded size.
 // Reports 1, or 0 after showing why.
-static int CopyContents(INT from, INT to, const char *source, const char *dest)
+static int CopyContents(INT from, HFILE to, const char *source, const char *dest)
 {
     // Seeking to the end tells the expanded size; for a plain file it is the file's size.
     LONG expected = LZSeek(from, 0, 2);
@@ -102,9 +102,12 @@ int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const 
         LZClose(from);
         return 1;
     }
+    // The destination is created by its exact name only: LZOpenFileA would fall back to a
+    // compressed-style name ("app.ex_") when the name itself cannot be created, and the copy
+    // would then land there.
     OFSTRUCT destRecord;
-    INT to = destFits ? LZOpenFileA((LPSTR)dest, &destRecord, OF_CREATE) : -1;
-    if (to == -1) {
+    HFILE to = destFits ? OpenFile(dest, &destRecord, OF_CREATE) : HFILE_ERROR;
+    if (to == HFILE_ERROR) {
         ShowStatus("Can't open destination", dest);
         LZClose(from);
         return 0;
@@ -114,7 +117,7 @@ int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const 
         CopyWriteTime(source, to);
     SetFileAttributesA(dest, FILE_ATTRIBUTE_NORMAL);
     LZClose(from);
-    LZClose(to);
+    _lclose(to);
     if (!ok) {
         // A part-written file would pass for installed on the next run.
         DeleteFileA(dest);

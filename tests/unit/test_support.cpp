@@ -3,7 +3,12 @@
 #include "app/startup.h"
 #include "app/state.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -139,4 +144,258 @@ std::string ControlText(int id)
     char text[1024];
     GetDlgItemTextA(g_dialog, id, text, sizeof text);
     return text;
+}
+
+void WriteTree(const std::string &folder, std::initializer_list<FixtureFile> files)
+{
+    for (const FixtureFile &file : files) {
+        std::string name = file.name;
+        for (size_t slash = name.find('\\'); slash != std::string::npos;
+             slash = name.find('\\', slash + 1))
+            CreateDirectoryA((folder + "\\" + name.substr(0, slash)).c_str(), NULL);
+        WriteFileBytes(folder + "\\" + name, file.bytes);
+    }
+}
+
+void SetWriteTicks(const std::string &path, unsigned long long ticks)
+{
+    FILETIME time;
+    time.dwLowDateTime = (DWORD)ticks;
+    time.dwHighDateTime = (DWORD)(ticks >> 32);
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    EXPECT_TRUE(SetFileTime(file, NULL, NULL, &time)) << path;
+    CloseHandle(file);
+}
+
+std::string MakeLongFolder(const std::string &base, size_t length)
+{
+    EXPECT_GE(length, base.size() + 2);
+    CreateDirectoryA(base.c_str(), NULL);
+    std::string path = base;
+    while (path.size() + 2 <= length) {
+        size_t room = length - path.size() - 1; // characters after the next backslash
+        size_t take = room > 100 ? 100 : room;
+        if (room - take == 1)
+            --take; // leave room for one more level rather than a lone backslash
+        path += "\\" + std::string(take, 'd');
+        CreateDirectoryA(path.c_str(), NULL);
+    }
+    EXPECT_EQ(path.size(), length);
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+    return path;
+}
+
+StatusRecorder *StatusRecorder::active_;
+
+StatusRecorder::StatusRecorder()
+{
+    status_ = NULL;
+    previous_ = NULL;
+    if (active_) {
+        ADD_FAILURE() << "status recorders cannot be nested";
+        return;
+    }
+    status_ = GetDlgItem(g_dialog, 1003);
+    active_ = this;
+    previous_ = (WNDPROC)SetWindowLongPtrA(status_, GWLP_WNDPROC, (LONG_PTR)Proc);
+}
+
+StatusRecorder::~StatusRecorder()
+{
+    if (active_ != this)
+        return;
+    if (IsWindow(status_))
+        SetWindowLongPtrA(status_, GWLP_WNDPROC, (LONG_PTR)previous_);
+    active_ = NULL;
+}
+
+LRESULT CALLBACK StatusRecorder::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT && lParam)
+        active_->texts_.push_back((const char *)lParam);
+    return CallWindowProcA(active_->previous_, window, message, wParam, lParam);
+}
+
+bool StatusRecorder::Saw(const std::string &text) const
+{
+    for (const std::string &seen : texts_)
+        if (seen == text)
+            return true;
+    return false;
+}
+
+int StatusRecorder::IndexOf(const std::string &prefix) const
+{
+    for (size_t i = 0; i < texts_.size(); ++i)
+        if (texts_[i].compare(0, prefix.size(), prefix) == 0)
+            return (int)i;
+    return -1;
+}
+
+ErrorBoxWatcher::ErrorBoxWatcher(std::function<void()> whileUp)
+    : whileUp_(whileUp), stop_(false), thread_(&ErrorBoxWatcher::Watch, this)
+{
+}
+
+ErrorBoxWatcher::~ErrorBoxWatcher()
+{
+    Finish();
+}
+
+int ErrorBoxWatcher::Finish()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    return (int)texts.size();
+}
+
+static BOOL CALLBACK FindErrorBox(HWND window, LPARAM param)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    // The caption is read without a message: the window's thread may be waiting for this one.
+    WCHAR caption[32];
+    char className[32];
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) &&
+        GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0 &&
+        InternalGetWindowText(window, caption, 32) && lstrcmpW(caption, L"Error") == 0) {
+        *(HWND *)param = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void ErrorBoxWatcher::Watch()
+{
+    while (!stop_) {
+        HWND box = NULL;
+        EnumWindows(FindErrorBox, (LPARAM)&box);
+        if (!box) {
+            Sleep(10);
+            continue;
+        }
+        char text[256] = "";
+        // The message box's text is its static control 0xFFFF.
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        texts.push_back(text);
+        owners.push_back(GetWindow(box, GW_OWNER));
+        if (whileUp_)
+            whileUp_();
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 500 && IsWindow(box); ++i)
+            Sleep(10);
+    }
+}
+
+static const char kScratchRoot[] = "Software\\ZelnarTests";
+static const char kShellFoldersKey[] =
+    "software\\microsoft\\windows\\currentversion\\explorer\\shell folders";
+
+static void DeleteKeyTree(HKEY parent, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char child[256];
+        DWORD size = sizeof child;
+        while (RegEnumKeyExA(key, 0, child, &size, NULL, NULL, NULL, NULL) == ERROR_SUCCESS) {
+            DeleteKeyTree(key, child);
+            size = sizeof child;
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(parent, name);
+}
+
+RegistryRedirect::RegistryRedirect(HKEY root) : root_(root), scratch_(NULL), folders_(NULL)
+{
+    static int serial;
+    name_ = std::string(kScratchRoot) + "\\" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++serial);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, name_.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                              &scratch_, NULL),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegOverridePredefKey(root_, scratch_), ERROR_SUCCESS);
+}
+
+RegistryRedirect::~RegistryRedirect()
+{
+    RegOverridePredefKey(root_, NULL);
+    if (folders_)
+        RegCloseKey(folders_);
+    RegCloseKey(scratch_);
+    DeleteKeyTree(HKEY_CURRENT_USER, name_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, kScratchRoot); // only once it is empty
+}
+
+HKEY RegistryRedirect::ShellFolders()
+{
+    if (!folders_) {
+        EXPECT_EQ(RegCreateKeyExA(scratch_, kShellFoldersKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                  &folders_, NULL),
+                  ERROR_SUCCESS);
+    }
+    return folders_;
+}
+
+void RegistryRedirect::SetString(const char *value, const std::string &text, DWORD type)
+{
+    EXPECT_EQ(RegSetValueExA(ShellFolders(), value, 0, type, (const BYTE *)text.c_str(),
+                             (DWORD)text.size() + 1),
+              ERROR_SUCCESS);
+}
+
+void RegistryRedirect::SetDword(const char *value, DWORD number)
+{
+    EXPECT_EQ(
+        RegSetValueExA(ShellFolders(), value, 0, REG_DWORD, (const BYTE *)&number, sizeof number),
+        ERROR_SUCCESS);
+}
+
+LinkInfo ReadLink(const std::string &path)
+{
+    LinkInfo info = {false, "", "", ""};
+    IShellLinkA *link = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&link)))
+        return info;
+    IPersistFile *file = NULL;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+        WCHAR widePath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+        if (SUCCEEDED(file->Load(widePath, STGM_READ))) {
+            char text[MAX_PATH] = "";
+            info.found = true;
+            link->GetPath(text, sizeof text, NULL, SLGP_RAWPATH);
+            info.target = text;
+            text[0] = '\0';
+            link->GetDescription(text, sizeof text);
+            info.description = text;
+            text[0] = '\0';
+            link->GetWorkingDirectory(text, sizeof text);
+            info.workingFolder = text;
+        }
+        file->Release();
+    }
+    link->Release();
+    return info;
+}
+
+std::vector<std::string> FolderNames(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
 }

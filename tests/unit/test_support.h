@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <thread>
+#include <vector>
 
 // A fresh, empty folder under the Windows temporary folder; removed with its contents at the end.
 class TempDir
@@ -35,3 +40,84 @@ std::string EnvValue(const char *name);
 void OpenInstaller();
 void CloseInstaller();
 std::string ControlText(int id);
+
+// Files of a fixture folder: each name (which may hold subfolders, created as needed) and its
+// bytes.
+struct FixtureFile {
+    const char *name;
+    std::string bytes;
+};
+void WriteTree(const std::string &folder, std::initializer_list<FixtureFile> files);
+// Sets the last-write time in 100 ns ticks since 1601, as the file system keeps it.
+void SetWriteTicks(const std::string &path, unsigned long long ticks);
+// A folder below base whose full path is exactly `length` characters long, created level by level.
+std::string MakeLongFolder(const std::string &base, size_t length);
+
+// Records every text given to the status line (control 1003 of g_dialog) while it lives.
+class StatusRecorder
+{
+public:
+    StatusRecorder();
+    ~StatusRecorder();
+    const std::vector<std::string> &texts() const { return texts_; }
+    bool Saw(const std::string &text) const;
+    // The index of the first text that starts with prefix, or -1.
+    int IndexOf(const std::string &prefix) const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static StatusRecorder *active_;
+    HWND status_;
+    WNDPROC previous_;
+    std::vector<std::string> texts_;
+};
+
+// Watches, on a thread of its own, for message boxes captioned "Error" of this process: notes each
+// one's text and owner, runs whileUp while it is up and then presses its OK button.
+class ErrorBoxWatcher
+{
+public:
+    explicit ErrorBoxWatcher(std::function<void()> whileUp = std::function<void()>());
+    ~ErrorBoxWatcher();
+    // Stops watching; returns the number of boxes seen.
+    int Finish();
+    std::vector<std::string> texts;
+    std::vector<HWND> owners;
+
+private:
+    void Watch();
+    std::function<void()> whileUp_;
+    std::atomic<bool> stop_;
+    std::thread thread_;
+};
+
+// Points a root key (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER) of this process at a scratch key
+// under HKCU\Software\ZelnarTests while it lives, so that tests never touch the real values.
+class RegistryRedirect
+{
+public:
+    explicit RegistryRedirect(HKEY root);
+    ~RegistryRedirect();
+    // Creates the shell folders key below the scratch key (or returns it when it exists).
+    HKEY ShellFolders();
+    void SetString(const char *value, const std::string &text, DWORD type = REG_SZ);
+    void SetDword(const char *value, DWORD number);
+    // The scratch key itself, which stands for the root.
+    HKEY scratch() const { return scratch_; }
+
+private:
+    HKEY root_;
+    HKEY scratch_;
+    HKEY folders_;
+    std::string name_;
+};
+
+// What a saved shell link holds, read back through the shell's link object (COM initialised by
+// the caller); found is false when the file cannot be loaded.
+struct LinkInfo {
+    bool found;
+    std::string target, description, workingFolder;
+};
+LinkInfo ReadLink(const std::string &path);
+// The names in a folder, "." and ".." left out, sorted.
+std::vector<std::string> FolderNames(const std::string &folder);
