@@ -80,24 +80,24 @@ static void SaveLink(IPersistFile *file, const char *folder, const char *name)
     file->Save(widePath, FALSE);
 }
 
-static void CreateLink(const LinkSpec *spec)
+static void CreateLink(const LinkSpec *shortcut)
 {
     char target[PATH_SIZE];
-    if (!FormatText(target, sizeof target, "%s\\%s", g_paths.install, spec->target))
+    if (!FormatText(target, sizeof target, "%s\\%s", g_paths.install, shortcut->target))
         return;
     IShellLinkA *link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 (void **)&link)))
         return;
     link->SetPath(target);
-    link->SetDescription(spec->description);
-    if (spec->workingFolder)
+    link->SetDescription(shortcut->description);
+    if (shortcut->workingFolder)
         link->SetWorkingDirectory(g_paths.install);
     IPersistFile *file;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-        if (spec->onDesktop)
-            SaveLink(file, g_paths.desktop, spec->name);
-        SaveLink(file, g_paths.programs, spec->name);
+        if (shortcut->onDesktop)
+            SaveLink(file, g_paths.desktop, shortcut->name);
+        SaveLink(file, g_paths.programs, shortcut->name);
         file->Release();
     }
     link->Release();
@@ -105,6 +105,6 @@ static void CreateLink(const LinkSpec *spec)
 
 void CreateShortcuts(void)
 {
-    for (const LinkSpec &spec : kLinks)
-        CreateLink(&spec);
+    for (const LinkSpec &shortcut : kLinks)
+        CreateLink(&shortcut);
 }

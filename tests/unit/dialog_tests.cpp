@@ -85,26 +85,26 @@ TEST_F(DialogTest, ControlsMatchTheTemplateInOrder)
     ASSERT_EQ(children.size(), kControlCount);
 
     for (size_t i = 0; i < children.size(); ++i) {
-        const ControlSpec &spec = kControls[i];
+        const ControlSpec &want = kControls[i];
         HWND control = children[i];
-        SCOPED_TRACE(std::string("control ") + std::to_string(i) + " \"" + spec.text + "\"");
-        EXPECT_EQ((WORD)GetDlgCtrlID(control), (WORD)spec.id);
+        SCOPED_TRACE(std::string("control ") + std::to_string(i) + " \"" + want.text + "\"");
+        EXPECT_EQ((WORD)GetDlgCtrlID(control), (WORD)want.id);
         char className[64], text[256];
         GetClassNameA(control, className, sizeof className);
-        EXPECT_STRCASEEQ(className, spec.className);
+        EXPECT_STRCASEEQ(className, want.className);
         GetWindowTextA(control, text, sizeof text);
         // The directory display shows the install directory from the start.
-        EXPECT_STREQ(text, spec.id == 1002 ? "c:\\Zelnar" : spec.text);
+        EXPECT_STREQ(text, want.id == 1002 ? "c:\\Zelnar" : want.text);
 
         DWORD style = (DWORD)GetWindowLongPtrA(control, GWL_STYLE);
-        DWORD kind = KindMask(spec.className);
-        EXPECT_EQ(style & kind, spec.style & kind);
-        EXPECT_EQ(style & WS_GROUP, spec.style & WS_GROUP);
+        DWORD kind = KindMask(want.className);
+        EXPECT_EQ(style & kind, want.style & kind);
+        EXPECT_EQ(style & WS_GROUP, want.style & WS_GROUP);
         EXPECT_TRUE(style & WS_VISIBLE);
         EXPECT_FALSE(style & WS_DISABLED);
 
         // Each of x, y, width and height is converted from dialog units on its own.
-        RECT units = {spec.x, spec.y, spec.w, spec.h};
+        RECT units = {want.x, want.y, want.w, want.h};
         MapDialogRect(g_dialog, &units);
         RECT actual;
         GetWindowRect(control, &actual);
@@ -168,17 +168,17 @@ TEST(DialogTemplate, IsNamedDialInBritishEnglishWithTheSystemFont)
     const std::pair<WORD, const char *> atoms[] = {
         {0x80, "Button"}, {0x82, "Static"}, {0x83, "ListBox"}};
     for (size_t i = 0; i < kControlCount; ++i) {
-        const ControlSpec &spec = kControls[i];
-        SCOPED_TRACE(std::string("item ") + std::to_string(i) + " \"" + spec.text + "\"");
+        const ControlSpec &want = kControls[i];
+        SCOPED_TRACE(std::string("item ") + std::to_string(i) + " \"" + want.text + "\"");
         p = (const WORD *)(((ULONG_PTR)p + 3) & ~(ULONG_PTR)3);
         const DLGITEMTEMPLATE *item = (const DLGITEMTEMPLATE *)p;
-        EXPECT_EQ(item->style, WS_CHILD | WS_VISIBLE | spec.style);
+        EXPECT_EQ(item->style, WS_CHILD | WS_VISIBLE | want.style);
         EXPECT_EQ(item->dwExtendedStyle, 0u);
-        EXPECT_EQ(item->id, (WORD)spec.id);
-        EXPECT_EQ(item->x, spec.x);
-        EXPECT_EQ(item->y, spec.y);
-        EXPECT_EQ(item->cx, spec.w);
-        EXPECT_EQ(item->cy, spec.h);
+        EXPECT_EQ(item->id, (WORD)want.id);
+        EXPECT_EQ(item->x, want.x);
+        EXPECT_EQ(item->y, want.y);
+        EXPECT_EQ(item->cx, want.w);
+        EXPECT_EQ(item->cy, want.h);
         p += sizeof(DLGITEMTEMPLATE) / sizeof(WORD);
         // The class comes as a predefined atom or by name, as the resource compiler wrote it.
         std::string className = "?";
@@ -194,12 +194,12 @@ TEST(DialogTemplate, IsNamedDialInBritishEnglishWithTheSystemFont)
                 className += (char)*p++;
             ++p;
         }
-        EXPECT_STRCASEEQ(className.c_str(), spec.className);
+        EXPECT_STRCASEEQ(className.c_str(), want.className);
         std::string text;
         while (*p)
             text += (char)*p++;
         ++p;
-        EXPECT_EQ(text, spec.text);
+        EXPECT_EQ(text, want.text);
         WORD extra = *p++;
         p = (const WORD *)((const BYTE *)p + extra);
     }

@@ -9,75 +9,18 @@
 namespace
 {
 
-struct Running {
-    PROCESS_INFORMATION process;
-    HWND dialog;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param)
-{
-    Running *running = (Running *)param;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char caption[64];
-    if (pid == running->process.dwProcessId && GetWindowTextA(window, caption, sizeof caption) &&
-        lstrcmpA(caption, "Zelnar Installer") == 0) {
-        running->dialog = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Starts exe with workingFolder as its current directory and waits for its dialog.
-Running Start(const std::string &exe, const std::string &workingFolder)
-{
-    Running running = {};
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string command = "\"" + exe + "\"";
-    EXPECT_TRUE(CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL,
-                               workingFolder.c_str(), &startup, &running.process))
-        << exe;
-    for (int i = 0; i < 300 && !running.dialog; ++i) {
-        EnumWindows(FindDialog, (LPARAM)&running);
-        if (!running.dialog)
-            Sleep(50);
-    }
-    EXPECT_NE(running.dialog, (HWND)NULL) << "the dialog did not appear";
-    // The dialog shows before start-up sets its choices; the UV port list is filled last.
-    for (int i = 0; i < 300 && running.dialog; ++i) {
-        if (SendDlgItemMessageA(running.dialog, 1017, LB_GETCURSEL, 0, 0) == 2)
-            break;
-        Sleep(20);
-    }
-    return running;
-}
-
-DWORD WaitForExit(Running &running)
-{
-    DWORD code = 999;
-    if (WaitForSingleObject(running.process.hProcess, 20000) != WAIT_OBJECT_0) {
-        TerminateProcess(running.process.hProcess, 998);
-        ADD_FAILURE() << "setup.exe did not end";
-    }
-    GetExitCodeProcess(running.process.hProcess, &code);
-    CloseHandle(running.process.hProcess);
-    CloseHandle(running.process.hThread);
-    return code;
-}
-
 // Installs the program files only, into install, as a user would after choosing the directory.
 DWORD InstallProgramFiles(const std::string &exe, const std::string &workingFolder,
                           const std::string &install)
 {
-    Running running = Start(exe, workingFolder);
+    RunningSetup running = StartSetup(exe, workingFolder);
     if (!running.dialog)
         return 997;
     SendDlgItemMessageA(running.dialog, 1002, WM_SETTEXT, 0, (LPARAM)install.c_str());
     for (int box : {202, 203, 204})
         SendDlgItemMessageA(running.dialog, box, BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageA(GetDlgItem(running.dialog, IDOK), BM_CLICK, 0, 0);
-    return WaitForExit(running);
+    return WaitForSetupExit(running);
 }
 
 class SetupRunTest : public ::testing::Test

@@ -399,3 +399,55 @@ std::vector<std::string> FolderNames(const std::string &folder)
     std::sort(names.begin(), names.end());
     return names;
 }
+
+static BOOL CALLBACK FindSetupDialog(HWND window, LPARAM param)
+{
+    RunningSetup *running = (RunningSetup *)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char caption[64];
+    if (pid == running->process.dwProcessId && GetWindowTextA(window, caption, sizeof caption) &&
+        lstrcmpA(caption, "Zelnar Installer") == 0) {
+        running->dialog = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+RunningSetup StartSetup(const std::string &exe, const std::string &workingFolder)
+{
+    RunningSetup running = {};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + exe + "\"";
+    EXPECT_TRUE(CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL,
+                               workingFolder.empty() ? NULL : workingFolder.c_str(), &startup,
+                               &running.process))
+        << exe;
+    for (int i = 0; i < 300 && !running.dialog; ++i) {
+        EnumWindows(FindSetupDialog, (LPARAM)&running);
+        if (!running.dialog)
+            Sleep(50);
+    }
+    EXPECT_NE(running.dialog, (HWND)NULL) << "the dialog did not appear";
+    // The dialog shows before start-up sets its choices; the UV port list is filled last.
+    for (int i = 0; i < 300 && running.dialog; ++i) {
+        if (SendDlgItemMessageA(running.dialog, 1017, LB_GETCURSEL, 0, 0) == 2)
+            break;
+        Sleep(20);
+    }
+    return running;
+}
+
+DWORD WaitForSetupExit(RunningSetup &running)
+{
+    DWORD code = 999;
+    if (WaitForSingleObject(running.process.hProcess, 20000) != WAIT_OBJECT_0) {
+        TerminateProcess(running.process.hProcess, 998);
+        ADD_FAILURE() << "setup.exe did not end";
+    }
+    GetExitCodeProcess(running.process.hProcess, &code);
+    CloseHandle(running.process.hProcess);
+    CloseHandle(running.process.hThread);
+    return code;
+}

@@ -121,3 +121,15 @@ struct LinkInfo {
 LinkInfo ReadLink(const std::string &path);
 // The names in a folder, "." and ".." left out, sorted.
 std::vector<std::string> FolderNames(const std::string &folder);
+
+// The real setup.exe started as a user would start it, with its dialog found by the caption.
+struct RunningSetup {
+    PROCESS_INFORMATION process;
+    HWND dialog; // NULL when the dialog did not appear
+};
+
+// Starts exe with workingFolder ("" for the caller's) as its current directory and waits until
+// its dialog shows its default choices.
+RunningSetup StartSetup(const std::string &exe, const std::string &workingFolder);
+// Waits for the program to end (ending it after 20 s) and reports its exit code.
+DWORD WaitForSetupExit(RunningSetup &running);
