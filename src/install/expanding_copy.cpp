@@ -6,7 +6,8 @@
 #include <lzexpand.h>
 #include <string.h>
 
-static int FileIdentity(const char *path, BY_HANDLE_FILE_INFORMATION *info)
+// The identity of the file or folder at path; 0 when there is none.
+static int FileInfo(const char *path, BY_HANDLE_FILE_INFORMATION *info)
 {
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
@@ -23,48 +24,28 @@ static const char *LastName(const char *path)
     return slash ? slash + 1 : path;
 }
 
-// Size and times of a file as its folder entry gives them; 0 when there is no such file.
-static int FileStamp(const char *path, WIN32_FILE_ATTRIBUTE_DATA *stamp)
+// Reports 1 when the open source is the existing destination, as when the install directory is
+// the distribution folder itself: creating the destination would then empty the source.
+static int IsSameFile(HANDLE source, const char *sourcePath, const char *dest)
 {
-    return GetFileAttributesExA(path, GetFileExInfoStandard, stamp) != 0;
-}
-
-static int SameStamp(const WIN32_FILE_ATTRIBUTE_DATA *a, const WIN32_FILE_ATTRIBUTE_DATA *b)
-{
-    return a->nFileSizeHigh == b->nFileSizeHigh && a->nFileSizeLow == b->nFileSizeLow &&
-           CompareFileTime(&a->ftCreationTime, &b->ftCreationTime) == 0 &&
-           CompareFileTime(&a->ftLastWriteTime, &b->ftLastWriteTime) == 0;
-}
-
-// Reports 1 when both paths name one existing file, as when the install directory is the
-// distribution folder itself: creating the destination would then empty the source.
-static int IsSameFile(const char *source, const char *dest)
-{
-    // Only a file of the same name can be the same file; that keeps the usual copy cheap.
-    if (lstrcmpiA(LastName(source), LastName(dest)) != 0)
-        return 0;
-    // One file seen through two paths shows one size and one set of times, so a missing
-    // destination, or an installed copy made at another moment, is told apart without opening
-    // either file: asking an open file for its identity costs milliseconds under Wine.
-    WIN32_FILE_ATTRIBUTE_DATA destStamp, sourceStamp;
-    if (!FileStamp(dest, &destStamp) || !FileStamp(source, &sourceStamp) ||
-        !SameStamp(&sourceStamp, &destStamp))
+    // Only a file of the same name can be the same file; asking files for their identity costs
+    // milliseconds under Wine, so the usual copy does not.
+    if (lstrcmpiA(LastName(sourcePath), LastName(dest)) != 0)
         return 0;
     BY_HANDLE_FILE_INFORMATION a, b;
-    return FileIdentity(source, &a) && FileIdentity(dest, &b) &&
+    return GetFileInformationByHandle(source, &a) && FileInfo(dest, &b) &&
            a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 // The installed copy takes over the source's last-write time, so that a later run compares
 // distribution times with distribution times. It is set through the handle that wrote the
-// destination rather than by opening the file once more, which costs as much again under Wine as
-// the copy of a small file.
-static void CopyWriteTime(const char *source, INT dest)
+// destination rather than by opening the file once more.
+static void CopyWriteTime(const char *source, HANDLE dest)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (GetFileAttributesExA(source, GetFileExInfoStandard, &data))
-        SetFileTime((HANDLE)(INT_PTR)dest, NULL, NULL, &data.ftLastWriteTime);
+        SetFileTime(dest, NULL, NULL, &data.ftLastWriteTime);
 }
 
 // Copies with expansion and checks that the destination got the source's whole expanded size.
@@ -89,35 +70,59 @@ static int CopyContents(INT from, HFILE to, const char *source, const char *dest
     return 1;
 }
 
+// The files are opened by the kernel rather than through LZOpenFileA and OpenFile: those keep the
+// path in an open-file record of 128 bytes and fail on every longer path.
+static HANDLE OpenSource(const char *source)
+{
+    return CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+// Creates the destination, empty, by its exact name (no compressed-style name is tried in its
+// place).
+static HANDLE CreateDestination(const char *dest)
+{
+    return CreateFileA(dest, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
 int ExpandingCopyFormed(int sourceFits, const char *source, int destFits, const char *dest)
 {
-    OFSTRUCT sourceRecord;
-    INT from = sourceFits ? LZOpenFileA((LPSTR)source, &sourceRecord, OF_READ) : -1;
-    if (from == -1) {
+    HANDLE file = sourceFits ? OpenSource(source) : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
         ShowStatus("Can't open source", source);
         return 0;
     }
+    // A compressed source is expanded as it is read, any other is read as it is; a compressed
+    // header that cannot be read or names an unknown method is a source that cannot be read.
+    INT from = LZInit((HFILE)HandleToLong(file));
+    if (from < 0) {
+        CloseHandle(file);
+        ShowStatus("Can't read source", source);
+        return 0;
+    }
+    DWORD existing = destFits ? GetFileAttributesA(dest) : INVALID_FILE_ATTRIBUTES;
+    int exists = existing != INVALID_FILE_ATTRIBUTES;
     // The file is already where it is to go: there is nothing to copy, and nothing to lose.
-    if (destFits && IsSameFile(source, dest)) {
+    if (exists && IsSameFile(file, source, dest)) {
         LZClose(from);
         return 1;
     }
-    // The destination is created by its exact name only: LZOpenFileA would fall back to a
-    // compressed-style name ("app.ex_") when the name itself cannot be created, and the copy
-    // would then land there.
-    OFSTRUCT destRecord;
-    HFILE to = destFits ? OpenFile(dest, &destRecord, OF_CREATE) : HFILE_ERROR;
-    if (to == HFILE_ERROR) {
+    // An installed file that is read-only is not replaced, on any file system: Windows refuses
+    // it, and so must a disk whose owner may write anything (Wine run by root).
+    int readOnly = exists && (existing & FILE_ATTRIBUTE_READONLY);
+    HANDLE to = destFits && !readOnly ? CreateDestination(dest) : INVALID_HANDLE_VALUE;
+    if (to == INVALID_HANDLE_VALUE) {
         ShowStatus("Can't open destination", dest);
         LZClose(from);
         return 0;
     }
-    int ok = CopyContents(from, to, source, dest);
+    int ok = CopyContents(from, (HFILE)HandleToLong(to), source, dest);
     if (ok)
         CopyWriteTime(source, to);
     SetFileAttributesA(dest, FILE_ATTRIBUTE_NORMAL);
     LZClose(from);
-    _lclose(to);
+    CloseHandle(to);
     if (!ok) {
         // A part-written file would pass for installed on the next run.
         DeleteFileA(dest);

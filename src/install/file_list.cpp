@@ -1,6 +1,7 @@
 #include "install/file_list.h"
 
 #include "app/state.h"
+#include "app/text.h"
 #include "ui/status.h"
 
 ListEntry g_entries[LIST_MAX_ENTRIES];
@@ -25,13 +26,28 @@ const char *EntryDirectory(const ListEntry *entry)
     }
 }
 
+// Opens the list for reading where the platform's search for the bare name finds it, the
+// installer's own folder first. There it is opened by its full path: OpenFile keeps the path in an
+// open-file record of 128 bytes and would miss a list in a deeper folder.
+static HFILE OpenList(const char *name)
+{
+    char beside[PATH_SIZE];
+    if (FormatText(beside, sizeof beside, "%s%s", g_paths.source, name) &&
+        GetFileAttributesA(beside) != INVALID_FILE_ATTRIBUTES) {
+        HANDLE file = CreateFileA(beside, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        return file == INVALID_HANDLE_VALUE ? HFILE_ERROR : (HFILE)HandleToLong(file);
+    }
+    OFSTRUCT opened;
+    return OpenFile(name, &opened, OF_READ);
+}
+
 int LoadFileList(const char *name)
 {
     // Every load starts afresh: the text is read again and the entries pointed into the old one.
     g_entryCount = 0;
 
-    OFSTRUCT opened;
-    HFILE file = OpenFile(name, &opened, OF_READ);
+    HFILE file = OpenList(name);
     if (file == HFILE_ERROR) {
         MessageBoxA(NULL, "Can't open LST file", "Error", MB_ICONHAND | MB_OK);
         return 0;

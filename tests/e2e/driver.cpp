@@ -28,6 +28,13 @@
 //   expect-text ID TEXT     control ID of the dialog shows TEXT (waits up to the step limit)
 //   expect-visible ID 0|1   expect-checked ID 0|1   expect-selected ID INDEX   expect-focus ID
 //   copy-file FROM TO       copy a file (to change the distribution between two steps)
+//   hold-file PATH          open an existing file for reading and writing with no sharing and
+//                           keep it open, as another program that has it locked would
+//   release-file PATH       close a file held by hold-file
+//   set-attributes PATH RHS set a file's attributes: any of the letters r (read-only), h
+//                           (hidden) and s (system), or - for none (normal)
+//   expect-attributes PATH RHS   the file's read-only, hidden and system attributes are
+//                           exactly those letters (- for none); other attributes are not looked at
 //   screenshot PATH         ask the runner to save the dialog as PATH (a PNG): writes
 //                           PATH.request with the dialog's X window id and the status line's
 //                           place in it, then waits for PATH
@@ -66,6 +73,7 @@ struct Driver {
     HANDLE heldEvent = NULL;
     HANDLE releaseEvent = NULL;
     volatile LONG *inputsTaken = NULL; // counted by the hook: buttons and keys released
+    std::vector<std::pair<std::string, HANDLE>> heldFiles;
 };
 
 Driver g;
@@ -622,6 +630,39 @@ bool ChildWithText(HWND parent, const std::string &text)
     return search.found;
 }
 
+const struct {
+    char letter;
+    DWORD attribute;
+} kAttributeLetters[] = {
+    {'r', FILE_ATTRIBUTE_READONLY}, {'h', FILE_ATTRIBUTE_HIDDEN}, {'s', FILE_ATTRIBUTE_SYSTEM}};
+
+DWORD AttributesOfLetters(const std::string &letters)
+{
+    DWORD attributes = 0;
+    if (letters == "-")
+        return 0;
+    for (char c : letters) {
+        bool known = false;
+        for (const auto &a : kAttributeLetters)
+            if (c == a.letter) {
+                attributes |= a.attribute;
+                known = true;
+            }
+        if (!known)
+            Fail("unknown attribute letter %c (r, h, s or -)", c);
+    }
+    return attributes;
+}
+
+std::string LettersOfAttributes(DWORD attributes)
+{
+    std::string letters;
+    for (const auto &a : kAttributeLetters)
+        if (attributes & a.attribute)
+            letters += a.letter;
+    return letters.empty() ? "-" : letters;
+}
+
 // Waits for a condition on the dialog; reports what was seen instead when it does not come.
 template <typename Read> void Expect(const char *what, const std::string &wanted, Read read)
 {
@@ -771,6 +812,37 @@ void RunStep(const std::vector<std::string> &w)
         NeedArgs(w, 2);
         if (!CopyFileA(w[1].c_str(), w[2].c_str(), FALSE))
             Fail("cannot copy %s to %s (error %lu)", w[1].c_str(), w[2].c_str(), GetLastError());
+    } else if (name == "hold-file") {
+        NeedArgs(w, 1);
+        HANDLE file = CreateFileA(w[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file == INVALID_HANDLE_VALUE)
+            Fail("cannot open %s without sharing (error %lu)", w[1].c_str(), GetLastError());
+        g.heldFiles.push_back({w[1], file});
+    } else if (name == "release-file") {
+        NeedArgs(w, 1);
+        bool found = false;
+        for (size_t i = 0; i < g.heldFiles.size() && !found; ++i)
+            if (g.heldFiles[i].first == w[1]) {
+                CloseHandle(g.heldFiles[i].second);
+                g.heldFiles.erase(g.heldFiles.begin() + (long)i);
+                found = true;
+            }
+        if (!found)
+            Fail("%s is not held", w[1].c_str());
+    } else if (name == "set-attributes") {
+        NeedArgs(w, 2);
+        DWORD attributes = AttributesOfLetters(w[2]);
+        if (!SetFileAttributesA(w[1].c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
+            Fail("cannot set the attributes of %s (error %lu)", w[1].c_str(), GetLastError());
+    } else if (name == "expect-attributes") {
+        NeedArgs(w, 2);
+        DWORD attributes = GetFileAttributesA(w[1].c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            Fail("cannot read the attributes of %s (error %lu)", w[1].c_str(), GetLastError());
+        std::string seen = LettersOfAttributes(attributes);
+        if (seen != LettersOfAttributes(AttributesOfLetters(w[2])))
+            Fail("%s has the attributes %s, expected %s", w[1].c_str(), seen.c_str(), w[2].c_str());
     } else if (name == "screenshot") {
         NeedArgs(w, 1);
         Screenshot(w[1]);

@@ -15,6 +15,10 @@ import time
 import zlib
 
 DRIVER_LIMIT_S = 120  # a whole driver run; each of its own waits is far shorter
+SHELL_FOLDERS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+# Wine maps Unix file names to the programs' ANSI code page through the locale's character set:
+# the driver and setup.exe run in a C locale with UTF-8 names, whose code page is 1252.
+WINE_LOCALE = {"LC_ALL": "C.UTF-8"}
 
 
 class ScenarioFailure(Exception):
@@ -124,6 +128,32 @@ def tree(folder):
     return found
 
 
+def snapshot(folder, skip=()):
+    """What a folder holds, for comparing before and after a run: for each file, folder and link
+    under it (relative path with forward slashes) its kind, and for a file its bytes, whole-second
+    last-write time, writability and Wine's stored DOS attributes; for a link its target. Names
+    that start with one of the prefixes in skip are left out at the top level."""
+    found = {}
+    for base, dirs, files in os.walk(folder):
+        if base == folder:
+            dirs[:] = [d for d in dirs if not d.startswith(tuple(skip))]
+            files = [f for f in files if not f.startswith(tuple(skip))]
+        for name in dirs + files:
+            path = os.path.join(base, name)
+            relative = os.path.relpath(path, folder).replace(os.sep, "/")
+            if os.path.islink(path):
+                found[relative] = ("link", os.readlink(path))
+            elif os.path.isdir(path):
+                found[relative] = ("folder",)
+            else:
+                try:
+                    dos = os.getxattr(path, "user.DOSATTRIB")
+                except OSError:
+                    dos = None
+                found[relative] = ("file", read_bytes(path), seconds(path), is_writable(path), dos)
+    return found
+
+
 def remove(path):
     """Removes a file, link or folder tree, read-only files included; nothing if absent."""
     if os.path.islink(path):
@@ -202,6 +232,8 @@ class Environment:
         build_root = os.environ.get("ZELNAR_BUILD_ROOT", os.path.join(self.source_dir, "build"))
         self.prefix = os.environ.get("ZELNAR_WINEPREFIX", os.path.join(build_root, "wineprefix"))
         self.screenshots = os.path.join(build_root, "screenshots")
+        self.build_root = build_root
+        self._folders = {}
 
     def unix(self, windows_path):
         """Where a Windows path of the prefix lies on the Unix side (names matched without
@@ -218,25 +250,41 @@ class Environment:
             path = candidate
         return path
 
+    def wine(self, *args):
+        """Runs a Wine program of the prefix (reg, ...) and returns its output."""
+        out = subprocess.run([self.wine_run, *args], capture_output=True, text=True,
+                             env=dict(os.environ, **WINE_LOCALE),
+                             errors="replace", stdin=subprocess.DEVNULL, timeout=60)
+        expect(out.returncode == 0, f"wine {' '.join(args)} failed: {out.stdout}{out.stderr}")
+        return out.stdout
+
     def shell_folders(self, per_user):
-        """The desktop and programs folders that the registry of the prefix names."""
+        """The desktop and programs folders that the registry of the prefix names, read from the
+        running registry (its files on disk may lag behind a change by half a minute)."""
         if per_user:
-            hive, names = "user.reg", ("Desktop", "Programs")
+            key, names = "HKCU", ("Desktop", "Programs")
         else:
-            hive, names = "system.reg", ("Common Desktop", "Common Programs")
-        with open(os.path.join(self.prefix, hive), encoding="utf-8", errors="replace") as file:
-            text = file.read()
-        section = re.search(
-            r"^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders\]"
-            r".*?\n(.*?)(?:\n\[|\Z)",
-            text,
-            re.S | re.M,
-        )
-        expect(section is not None, f"no Shell Folders key in {hive}")
-        values = {}
-        for name, value in re.findall(r'^"([^"]+)"="(.*)"$', section.group(1), re.M):
-            values[name] = value.replace("\\\\", "\\")
-        return tuple(values[name] for name in names)
+            key, names = "HKLM", ("Common Desktop", "Common Programs")
+        if (key, names) not in self._folders:
+            text = self.wine("reg", "query", key + "\\" + SHELL_FOLDERS_KEY)
+            values = dict(re.findall(r"^ {4}(.+?) {4}REG_SZ {4}(.*?)\r?$", text, re.M))
+            expect(all(name in values for name in names),
+                   f"no {' and '.join(names)} among the {key} shell folders:\n{text}")
+            self._folders[(key, names)] = tuple(values[name] for name in names)
+        return self._folders[(key, names)]
+
+    # A run that changes the machine's shell folders leaves the values to restore in a file of
+    # the build tree until it has restored them, so that a run killed half-way is mended by the
+    # next one that takes the shell folders' lock.
+    def shell_folders_restore_file(self):
+        return os.path.join(self.build_root, "shell-folders-restore.reg")
+
+    def restore_shell_folders(self):
+        saved = self.shell_folders_restore_file()
+        if os.path.exists(saved):
+            self.wine("reg", "import", win(saved))
+            os.remove(saved)
+            self._folders = {}
 
     def system_folders(self):
         system = self.unix("C:\\windows\\system32")
@@ -333,7 +381,7 @@ class Scenario:
                 stdout=output,
                 stderr=subprocess.STDOUT,
                 stdin=subprocess.DEVNULL,
-                env=dict(os.environ, DISPLAY=self.display),
+                env=dict(os.environ, DISPLAY=self.display, **WINE_LOCALE),
             )
         try:
             while process.poll() is None:
@@ -349,13 +397,13 @@ class Scenario:
                 process.kill()
                 process.wait(10)
             print(read_bytes(output_path).decode("latin-1"))
-        expect(process.returncode == 0, f"driver run {self.runs} failed (see its output above)")
         self.statuses = []
         if os.path.exists(status_log):
             self.statuses = read_bytes(status_log).decode("latin-1").split("\x1e")[:-1]
         print("status line texts, in order:")
         for status in self.statuses:
             print("  " + quote(status))
+        expect(process.returncode == 0, f"driver run {self.runs} failed (see its output above)")
         return self.statuses
 
     def take_screenshot(self, png):

@@ -276,6 +276,7 @@ def link_folders(t, per_user=False):
 
 
 def claim_links(t, per_user=False):
+    t.env.restore_shell_folders()  # what a fault row killed half-way may have left changed
     desktop, moldar = link_folders(t, per_user)
     t.claim(moldar, *[os.path.join(desktop, f"{name}.lnk") for name, *_ in LINKS])
 

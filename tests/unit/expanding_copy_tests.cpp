@@ -104,6 +104,8 @@ TEST_F(ExpandingCopyTest, FilesThatCannotBeOpenedAreReported)
         {"missing destination folder", Fixture("text.txt"), dir_ / "no folder\\new.txt",
          "Can't open destination"},
         {"a folder as destination", Fixture("text.txt"), dir_ / "folder", "Can't open destination"},
+        // Not replaced even where the disk would let it be written (Wine run by root).
+        {"a read-only destination", Fixture("text.txt"), readOnly, "Can't open destination"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -154,6 +156,42 @@ TEST_F(ExpandingCopyTest, TruncatedCompressedSourceFailsAndLeavesNoDestination)
         EXPECT_EQ(ControlText(1003), "Can't read source:\n" + source);
         EXPECT_FALSE(FileExists(dest)) << "a half file would pass for installed";
     }
+}
+
+// Paths up to the 259 characters that a path buffer holds are copied, far past the 128 bytes of
+// the open-file record that LZOpenFileA and OpenFile keep a path in.
+TEST_F(ExpandingCopyTest, LongPathsAreCopied)
+{
+    std::string sources = MakeLongFolder(dir_ / "s", 200);
+    std::string dests = MakeLongFolder(dir_ / "d", 247);
+    struct {
+        const char *source, *expected;
+    } cases[] = {{"text.txt_", "text.txt"}, {"binary.bin", "binary.bin"}};
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.source);
+        std::string source = sources + "\\" + c.source;
+        WriteFileBytes(source, ReadFileBytes(Fixture(c.source)));
+        std::string dest = dests + "\\install.dat";
+        ASSERT_EQ(dest.size(), 259u);
+        EXPECT_EQ(ExpandingCopy(source.c_str(), dest.c_str()), 1);
+        EXPECT_EQ(ControlText(1003), "before");
+        EXPECT_EQ(ReadFileBytes(dest), ReadFileBytes(Fixture(c.expected)));
+    }
+}
+
+// A compressed header that names a method other than the one the library knows is a source that
+// cannot be read, not a plain file to copy as it is.
+TEST_F(ExpandingCopyTest, UnknownCompressionMethodIsASourceThatCannotBeRead)
+{
+    std::string packed = ReadFileBytes(Fixture("text.txt_"));
+    ASSERT_EQ(packed.substr(0, 4), "SZDD");
+    ASSERT_EQ(packed[8], 'A');
+    packed[8] = 'Q';
+    std::string source = dir_ / "METHOD.TX_", dest = dir_ / "method.txt";
+    WriteFileBytes(source, packed);
+    EXPECT_EQ(ExpandingCopy(source.c_str(), dest.c_str()), 0);
+    EXPECT_EQ(ControlText(1003), "Can't read source:\n" + source);
+    EXPECT_FALSE(FileExists(dest));
 }
 
 TEST_F(ExpandingCopyTest, DestinationOnAFullDiskFailsWithAWriteError)
