@@ -93,14 +93,7 @@ protected:
 TEST_F(ShortcutsTest, NtFamilyUsesTheMachineWideFolders)
 {
     g_isNt = 1;
-    {
-        RegistryRedirect machine(HKEY_LOCAL_MACHINE), user(HKEY_CURRENT_USER);
-        machine.SetString("Common Desktop", folders_ / "Desktop");
-        machine.SetString("Common Programs", folders_ / "Programs");
-        user.SetString("Desktop", folders_ / "User Desktop");
-        user.SetString("Programs", folders_ / "User Programs");
-        FindFolders();
-    }
+    FindFoldersIn(folders_);
     EXPECT_EQ(std::string(g_paths.desktop), folders_ / "Desktop");
     EXPECT_EQ(std::string(g_paths.programs), folders_ / "Programs\\Moldar");
     MakeShortcuts();
@@ -118,14 +111,7 @@ TEST_F(ShortcutsTest, NtFamilyUsesTheMachineWideFolders)
 TEST_F(ShortcutsTest, Windows95FamilyUsesTheUsersFolders)
 {
     g_isNt = 0;
-    {
-        RegistryRedirect machine(HKEY_LOCAL_MACHINE), user(HKEY_CURRENT_USER);
-        machine.SetString("Common Desktop", folders_ / "Desktop");
-        machine.SetString("Common Programs", folders_ / "Programs");
-        user.SetString("Desktop", folders_ / "User Desktop");
-        user.SetString("Programs", folders_ / "User Programs");
-        FindFolders();
-    }
+    FindFoldersIn(folders_);
     MakeShortcuts();
     ExpectLinks(folders_ / "User Desktop", folders_ / "User Programs\\Moldar");
     EXPECT_TRUE(FolderNames(folders_ / "Desktop").empty());

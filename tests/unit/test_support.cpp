@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "app/state.h"
+#include "install/shortcuts.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -450,4 +451,14 @@ DWORD WaitForSetupExit(RunningSetup &running)
     CloseHandle(running.process.hProcess);
     CloseHandle(running.process.hThread);
     return code;
+}
+
+void FindFoldersIn(const TempDir &root)
+{
+    RegistryRedirect machine(HKEY_LOCAL_MACHINE), user(HKEY_CURRENT_USER);
+    machine.SetString("Common Desktop", root / "Desktop");
+    machine.SetString("Common Programs", root / "Programs");
+    user.SetString("Desktop", root / "User Desktop");
+    user.SetString("Programs", root / "User Programs");
+    FindFolders();
 }

@@ -133,3 +133,7 @@ struct RunningSetup {
 RunningSetup StartSetup(const std::string &exe, const std::string &workingFolder);
 // Waits for the program to end (ending it after 20 s) and reports its exit code.
 DWORD WaitForSetupExit(RunningSetup &running);
+
+// Points both families' shell-folder values at the folders "Desktop", "Programs", "User Desktop"
+// and "User Programs" of root, through a redirected registry, and looks the folders up.
+void FindFoldersIn(const TempDir &root);

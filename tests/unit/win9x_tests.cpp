@@ -34,14 +34,7 @@ TEST(Windows95Family, LinksGoToTheUsersFolders)
     lstrcpynA(g_paths.install, install.path().c_str(), DIR_SIZE);
     for (const char *name : {"Desktop", "Programs", "User Desktop", "User Programs"})
         CreateDirectoryA((folders / name).c_str(), NULL);
-    {
-        RegistryRedirect machine(HKEY_LOCAL_MACHINE), user(HKEY_CURRENT_USER);
-        machine.SetString("Common Desktop", folders / "Desktop");
-        machine.SetString("Common Programs", folders / "Programs");
-        user.SetString("Desktop", folders / "User Desktop");
-        user.SetString("Programs", folders / "User Programs");
-        FindFolders();
-    }
+    FindFoldersIn(folders);
     CreateDirectoryA(g_paths.programs, NULL);
     CreateShortcuts();
 
