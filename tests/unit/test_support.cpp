@@ -86,15 +86,7 @@ static const long long kEpochTicks = 116444736000000000LL;
 
 void SetWriteTime(const std::string &path, long long secondsSince1970)
 {
-    long long ticks = secondsSince1970 * 10000000LL + kEpochTicks;
-    FILETIME time;
-    time.dwLowDateTime = (DWORD)ticks;
-    time.dwHighDateTime = (DWORD)(ticks >> 32);
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    SetFileTime(file, NULL, NULL, &time);
-    CloseHandle(file);
+    SetWriteTicks(path, (unsigned long long)(secondsSince1970 * 10000000LL + kEpochTicks));
 }
 
 long long GetWriteTimeSeconds(const std::string &path)
